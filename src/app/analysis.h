@@ -1,12 +1,21 @@
 // One analysis of one file and the immutable snapshot it produces.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/report.h"
+#include "pe/embedded_images.h"
 #include "pe/file_bytes.h"
+#include "pe/imports.h"
+#include "pe/pe_headers.h"
+#include "pe/sections.h"
 
 namespace tessor {
 
@@ -17,19 +26,40 @@ struct AnalysisOptions {
   std::string lengthText = "2000";
 };
 
+// Progress and cancellation of a running analysis. The driver reports each stage as it
+// starts, with the fraction of the work done, and checks `cancel` between stages.
+struct AnalysisControl {
+  std::function<void(std::string_view stage, double fraction)> progress;
+  const std::atomic<bool>* cancel = nullptr;
+};
+
 // Everything one analysis found. Front ends only read it; translation jobs keep it
 // alive for as long as they run.
 struct Analysis {
   std::filesystem::path filePath;
   SharedFileBytes file;
+  PeHeaders headers;
+  std::vector<ImportRow> imports;
+  std::uint64_t imageBase = 0;
+  std::int32_t fileAlignment = 0;
+  std::vector<SectionEntry> sections;  // the section table as the last read gave it
+  std::vector<EmbeddedImage> images;   // in file order
   Report report;
 };
 
 using AnalysisSnapshot = std::shared_ptr<const Analysis>;
 
-// Analyses the file at `path`. When the file cannot be read the result is nullptr and
-// `error` says why; every other file, PE or not, gives a snapshot.
+// Analyses the file at `path`. When the file cannot be read (or the analysis was
+// cancelled) the result is nullptr and `error` says why; every other file, PE or not,
+// gives a snapshot.
 AnalysisSnapshot AnalyseFile(const std::filesystem::path& path, const AnalysisOptions& options,
-                             std::string& error);
+                             std::string& error, const AnalysisControl& control = {});
+
+// The same over bytes already in memory; nullptr only when cancelled.
+AnalysisSnapshot AnalyseBytes(SharedFileBytes file, const std::filesystem::path& path,
+                              const AnalysisOptions& options, const AnalysisControl& control = {});
+
+// Writes every embedded image of the analysis into `folder`, creating it when needed.
+ExportResult ExportAllImages(const Analysis& analysis, const std::filesystem::path& folder);
 
 }  // namespace tessor

@@ -126,6 +126,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
 
+  if (!o.exportImages.empty()) {
+    const ExportResult result = ExportAllImages(*analysis, PathFromArgument(o.exportImages));
+    if (!result.firstFailure.empty()) {
+      err << "tessor: cannot write " << result.firstFailure << '\n';
+      return kExitUnreadable;
+    }
+    err << "tessor: " << result.written << " images written to " << o.exportImages << '\n';
+  }
+
   WriteOutput(*analysis, content, o.format == "json" ? OutputFormat::Json
                                   : o.format == "tsv" ? OutputFormat::Tsv
                                                       : OutputFormat::Text,

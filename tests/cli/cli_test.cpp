@@ -87,16 +87,17 @@ TEST_F(CliTest, PrintsEveryPageInPageOrderByDefault) {
 TEST_F(CliTest, SelectedPagesInTheOrderGiven) {
   const ToolRun run = RunTool({"--format", "tsv", "--page", "imports", "--page", "pe", text_file});
   ASSERT_EQ(run.status, kExitDone) << run.err;
+  // A file that is not a PE gets only its two platform rows.
   EXPECT_EQ(run.out, U8(u8"# imports\nThunk RAV\tThunk 偏移\tThunk 值\t提示/序数\tAPI 名称\n"
-                        u8"# pe\n名称\t基地址\n"));
+                        u8"# pe\n名称\t基地址\n运行平台\tX32\n运行平台\tX32\n"));
 }
 
 TEST_F(CliTest, TextFormatInUtf8OrGbk) {
   const ToolRun utf8 = RunTool({"--page", "pe", text_file});
   ASSERT_EQ(utf8.status, kExitDone);
-  EXPECT_EQ(utf8.out, U8(u8"== pe信息 (pe) ==\n名称  基地址\n\n"));
+  EXPECT_EQ(utf8.out, U8(u8"== pe信息 (pe) ==\n名称      基地址\n运行平台  X32\n运行平台  X32\n\n"));
   const ToolRun gbk = RunTool({"--page", "pe", "--encoding", "gbk", text_file});
-  EXPECT_EQ(gbk.out, "== pe信息 (pe) ==\n名称  基地址\n\n");
+  EXPECT_EQ(gbk.out, "== pe信息 (pe) ==\n名称      基地址\n运行平台  X32\n运行平台  X32\n\n");
 }
 
 TEST_F(CliTest, JsonDocument) {
@@ -111,6 +112,48 @@ TEST_F(CliTest, JsonDocument) {
   EXPECT_TRUE(doc["listing"].is_array());
   EXPECT_TRUE(doc["pseudo"].is_array());
   EXPECT_TRUE(doc["disasm"].is_array());
+}
+
+// Two copies of a minimal image inside a file that is not one itself.
+std::vector<std::uint8_t> TwoEmbeddedImages() {
+  std::vector<std::uint8_t> image(0x200, 0);
+  auto put16 = [&](std::size_t at, std::uint16_t v) { image[at] = v & 0xFF; image[at + 1] = v >> 8; };
+  auto put32 = [&](std::size_t at, std::uint32_t v) { for (int i = 0; i < 4; ++i) image[at + i] = (v >> (8 * i)) & 0xFF; };
+  image[0] = 'M'; image[1] = 'Z';
+  put32(60, 0x40);
+  put32(0x40, 0x4550);
+  put16(0x44, 0x14C);
+  put16(0x46, 1);       // one section
+  put16(0x54, 0xE0);    // SizeOfOptionalHeader
+  put16(0x56, 0x2102);  // a DLL
+  put16(0x40 + 92, 2);  // graphical subsystem
+  const std::size_t section = 0x40 + 24 + 0xE0;
+  put32(section + 16, 0x100);  // SizeOfRawData
+  put32(section + 20, 0x100);  // PointerToRawData
+  std::vector<std::uint8_t> file(16, 0xCC);
+  file.insert(file.end(), image.begin(), image.end());
+  file.insert(file.end(), image.begin(), image.end());
+  return file;
+}
+
+TEST_F(CliTest, ExportImagesWritesEveryImage) {
+  const auto input = dir.Write("carrier.bin", TwoEmbeddedImages()).string();
+  const auto out_dir = dir.path() / "out" / "nested";
+  const ToolRun run = RunTool({"--page", "images", "--format", "tsv", "--export-images", out_dir.string(), input});
+  ASSERT_EQ(run.status, kExitDone) << run.err;
+  EXPECT_NE(run.err.find("2 images written"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, U8(u8"# images\nPE文件\t起点\t长度\t运行平台\t项目格式\t后缀名\n"
+                        u8"PE529\t529\t512\t4C 01\tWindows图形界面\t.exe ，.dll\n"
+                        u8"PE17\t17\t512\t4C 01\tWindows图形界面\t.exe ，.dll\n"));
+  const auto bytes = TwoEmbeddedImages();
+  EXPECT_EQ(testing::ReadAll(out_dir / "PE17.dll"), std::vector<std::uint8_t>(bytes.begin() + 16, bytes.begin() + 16 + 512));
+  EXPECT_EQ(testing::ReadAll(out_dir / "PE529.dll"), std::vector<std::uint8_t>(bytes.begin() + 528, bytes.end()));
+
+  // A folder that cannot be made is a failure with its reason.
+  const auto blocked = dir.Write("plain-file", std::string("x"));
+  const ToolRun failed = RunTool({"--export-images", (blocked / "sub").string(), input});
+  EXPECT_EQ(failed.status, kExitUnreadable);
+  EXPECT_EQ(failed.err.rfind("tessor: cannot write ", 0), 0u) << failed.err;
 }
 
 // The writers on a report with content.
