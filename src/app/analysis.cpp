@@ -1,9 +1,12 @@
 #include "app/analysis.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "pe/debug_directory.h"
 #include "pe/exports.h"
+#include "signatures/markers.h"
+#include "text/text_ops.h"
 
 namespace tessor {
 
@@ -23,7 +26,8 @@ ReportTable::Row ToRow(const std::array<std::string, N>& cells) {
 // Runs the stages in their fixed order, each writing only its own lists.
 class Driver {
  public:
-  Driver(Analysis& a, const AnalysisControl& control) : a_(a), control_(control) {}
+  Driver(Analysis& a, const AnalysisOptions& options, const AnalysisControl& control)
+      : a_(a), options_(options), control_(control) {}
 
   bool Run() {
     const ByteView file = a_.file->View();
@@ -52,6 +56,12 @@ class Driver {
     ReadSections();
     ReportTable& sections = report.Table(ListId::Sections);
     for (const auto& entry : a_.sections) sections.AppendRow(ToRow(SectionRow(entry)));
+    MatchSignatures();
+
+    if (!Step("保护标记", 0.4)) return false;
+    ReportTable& markers = report.Table(ListId::Markers);
+    markers.Clear();
+    for (const auto& row : ScanMarkers(file)) markers.InsertTop(ToRow(row));
 
     if (!Step("PE资源", 0.5)) return false;
     a_.images = ScanEmbeddedImages(file);
@@ -82,6 +92,21 @@ class Driver {
     a_.sections = std::move(table.sections);
   }
 
+  // Each entry's first match past the headers, at the virtual address of the matched
+  // offset; a match outside every section's raw data gives no row.
+  void MatchSignatures() {
+    ReportTable& list = a_.report.Table(ListId::Signatures);
+    list.Clear();
+    if (!options_.signatures) return;
+    const SignatureMatcher& matcher = *options_.signatures;
+    for (const auto& hit : matcher.Match(a_.file->View())) {
+      const auto address = OffsetToAddress(a_.sections, a_.imageBase, hit.offset);
+      if (!address) continue;
+      const SignatureFile& file = matcher.library().files[hit.file];
+      list.AppendRow({file.entries[hit.entry].name, AddressText(a_.headers, *address), file.library});
+    }
+  }
+
   bool Step(std::string_view stage, double fraction) {
     if (control_.cancel && control_.cancel->load(std::memory_order_relaxed)) return false;
     if (control_.progress) control_.progress(stage, fraction);
@@ -89,6 +114,7 @@ class Driver {
   }
 
   Analysis& a_;
+  const AnalysisOptions& options_;
   const AnalysisControl& control_;
 };
 
@@ -96,11 +122,10 @@ class Driver {
 
 AnalysisSnapshot AnalyseBytes(SharedFileBytes file, const std::filesystem::path& path,
                               const AnalysisOptions& options, const AnalysisControl& control) {
-  (void)options;
   auto analysis = std::make_shared<Analysis>();
   analysis->filePath = path;
   analysis->file = file ? std::move(file) : std::make_shared<const FileBytes>(std::vector<std::uint8_t>{});
-  if (!Driver(*analysis, control).Run()) return nullptr;
+  if (!Driver(*analysis, options, control).Run()) return nullptr;
   return analysis;
 }
 
@@ -111,6 +136,32 @@ AnalysisSnapshot AnalyseFile(const std::filesystem::path& path, const AnalysisOp
   AnalysisSnapshot result = AnalyseBytes(std::move(file), path, options, control);
   if (!result) error = "cancelled";
   return result;
+}
+
+std::shared_ptr<const SignatureMatcher> LoadSignatureFolder(
+    const std::filesystem::path& folder, const std::function<std::string(const std::filesystem::path&)>& fileNameText) {
+  SignatureLibrary library;
+  std::vector<std::filesystem::path> paths;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (it->is_directory(type_ec)) continue;
+    const std::string name = fileNameText(it->path().filename());
+    // "*.esig": the name ends in ".esig", letter case ignored.
+    if (name.size() >= 5 && ToUpperAscii(name.substr(name.size() - 5)) == ".ESIG") paths.push_back(it->path());
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const auto& path : paths) {
+    SignatureFile file;
+    file.library = LibraryNameFromFileName(fileNameText(path.filename()));
+    std::string reason;
+    if (const auto bytes = ReadFileBytes(path, reason)) {
+      const auto span = bytes->View().span();
+      file.entries = ParseSignatureText(std::string_view(reinterpret_cast<const char*>(span.data()), span.size()));
+    }
+    library.files.push_back(std::move(file));
+  }
+  return std::make_shared<const SignatureMatcher>(std::move(library));
 }
 
 ExportResult ExportAllImages(const Analysis& analysis, const std::filesystem::path& folder) {

@@ -16,6 +16,7 @@
 #include "pe/imports.h"
 #include "pe/pe_headers.h"
 #include "pe/sections.h"
+#include "signatures/signature_matcher.h"
 
 namespace tessor {
 
@@ -24,7 +25,15 @@ struct AnalysisOptions {
   // The text of the length chooser: a decimal count of bytes, or "整个.text" for the
   // whole code section.
   std::string lengthText = "2000";
+  // The signature files loaded at start-up; none when null.
+  std::shared_ptr<const SignatureMatcher> signatures;
 };
+
+// Loads every *.esig file of a folder, in order of their names. `fileNameText` gives a
+// file name as the system's GBK text. A file that cannot be read counts as empty; a
+// missing folder gives an empty library.
+std::shared_ptr<const SignatureMatcher> LoadSignatureFolder(
+    const std::filesystem::path& folder, const std::function<std::string(const std::filesystem::path&)>& fileNameText);
 
 // Progress and cancellation of a running analysis. The driver reports each stage as it
 // starts, with the fraction of the work done, and checks `cancel` between stages.

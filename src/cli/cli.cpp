@@ -76,7 +76,8 @@ std::optional<std::vector<std::size_t>> SelectRows(const std::string& choice, st
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const std::filesystem::path& programDir) {
   CLI::App app{"Tessor: static analysis of Windows PE files", "tessor"};
   CliOptions o;
   Describe(app, o);
@@ -100,6 +101,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   AnalysisOptions options;
   options.lengthText = o.length == "whole" ? std::string(kWholeSection) : Utf8ToGbk(o.length);
+  const std::filesystem::path esig = o.esig.empty() ? programDir / "esig" : PathFromArgument(o.esig);
+  options.signatures = LoadSignatureFolder(esig, [](const std::filesystem::path& name) {
+    const auto text = name.u8string();
+    return Utf8ToGbk(std::string(text.begin(), text.end()));
+  });
 
   std::string reason;
   const AnalysisSnapshot analysis = AnalyseFile(PathFromArgument(o.file), options, reason);

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,7 +14,11 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args;
+  std::filesystem::path program;
 #ifdef _WIN32
+  std::wstring module(32768, L'\0');
+  module.resize(GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size())));
+  program = module;
   // The arguments as UTF-8, from the wide command line, so paths in any script survive.
   (void)argc;
   (void)argv;
@@ -30,7 +35,10 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #else
   args.assign(argv, argv + argc);
+  std::error_code ec;
+  program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec && argc > 0) program = std::filesystem::absolute(argv[0], ec);
 #endif
   std::ios::sync_with_stdio(false);
-  return tessor::RunCli(args, std::cout, std::cerr);
+  return tessor::RunCli(args, std::cout, std::cerr, program.parent_path());
 }

@@ -30,6 +30,10 @@ std::string ImageBaseText(const PeHeaders& headers) {
   return headers.isPe32Plus ? HexDigits(headers.ImageBase, 16) : Hex8(static_cast<std::uint32_t>(headers.ImageBase));
 }
 
+std::string AddressText(const PeHeaders& headers, std::uint64_t address) {
+  return headers.isPe32Plus ? IntToHex64(address) : IntToHex(static_cast<std::int64_t>(address));
+}
+
 std::optional<std::string> ReadZeroTerminated(ByteView file, std::int64_t offset, std::size_t limit) {
   if (offset < 0 || static_cast<std::uint64_t>(offset) >= file.size()) return std::nullopt;
   const auto bytes = file.Slice(static_cast<std::uint64_t>(offset), limit);

@@ -94,6 +94,10 @@ std::string Hex8Text(std::int64_t value);
 std::string Hex4Text(std::int64_t value);  // at least four digits
 std::string ImageBaseText(const PeHeaders& headers);
 
+// An address as uppercase hexadecimal without leading zeros: modulo 2^32 for a PE32
+// image, the full 64-bit value for a PE32+ one.
+std::string AddressText(const PeHeaders& headers, std::uint64_t address);
+
 // The zero-terminated text at a file offset, at most `limit` bytes. nullopt when the
 // offset is outside the file or the file ends before a zero byte within the limit;
 // a text that reaches the limit is cut there.

@@ -58,4 +58,15 @@ std::array<std::string, 6> SectionRow(const SectionEntry& e) {
           hex(e.Characteristics)};
 }
 
+std::optional<std::uint64_t> OffsetToAddress(const std::vector<SectionEntry>& sections, std::uint64_t imageBase,
+                                             std::uint64_t offset) {
+  const auto off = static_cast<std::int64_t>(offset);
+  for (const auto& s : sections) {
+    const std::int64_t raw = s.PointerToRawData;
+    if (raw <= off && off < raw + s.SizeOfRawData)
+      return imageBase + static_cast<std::uint64_t>(std::int64_t{s.VirtualAddress} + (off - raw));
+  }
+  return std::nullopt;
+}
+
 }  // namespace tessor

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,10 @@ inline constexpr const char* kPlatformLabel = "运行平台";
 // The six texts of a section list row: Name, VirtualAddress, VirtualSize,
 // PointerToRawData, SizeOfRawData and Characteristics, the numbers as "%.8X".
 std::array<std::string, 6> SectionRow(const SectionEntry& entry);
+
+// The virtual address of a file offset: imageBase + VirtualAddress + the offset's
+// distance from PointerToRawData, for the first section whose raw data holds it.
+std::optional<std::uint64_t> OffsetToAddress(const std::vector<SectionEntry>& sections, std::uint64_t imageBase,
+                                             std::uint64_t offset);
 
 }  // namespace tessor
