@@ -43,10 +43,27 @@ int Commonness(std::uint8_t b) {
   }
 }
 
+// The key of a run of 1 to 4 bytes: its bytes in little-endian order.
 std::uint32_t Load(const std::uint8_t* p, std::size_t length) {
   std::uint32_t v = 0;
-  std::memcpy(&v, p, length);  // little-endian machines and byte order agree on the key
+  for (std::size_t i = 0; i < length; ++i) v |= std::uint32_t{p[i]} << (8 * i);
   return v;
+}
+
+// The same key as Load, for a length known at compile time: one load for four bytes
+// (x86 is little-endian), single-byte loads below that (a partial copy into a wider
+// value stalls the load that reads it back).
+template <std::size_t length>
+std::uint32_t LoadFixed(const std::uint8_t* p) {
+  if constexpr (length == 4) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  } else {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < length; ++i) v |= std::uint32_t{p[i]} << (8 * i);
+    return v;
+  }
 }
 
 }  // namespace
@@ -123,16 +140,22 @@ struct PatternSet::Impl {
   struct Anchor {
     std::uint32_t pattern;
   };
-  // The anchors of one run length (1 to 4 bytes): a bit filter over a hash of the run
-  // and the exact runs with the patterns anchored on them.
+  // The anchors of one run length (1 to 4 bytes): two bit filters over a hash of the
+  // run and the exact runs with the patterns anchored on them. The small filter stays
+  // in the first-level cache and turns most places away; the large one, asked only
+  // where the small one lets a place through, keeps the exact look-ups rare.
   struct Group {
     std::size_t length = 0;
-    std::vector<std::uint64_t> filter;
+    std::vector<std::uint64_t> small;
+    std::vector<std::uint64_t> large;
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> patterns;
   };
-  static constexpr int kFilterBits = 22;
+  static constexpr int kSmallBits = 18;
+  static constexpr int kLargeBits = 24;
 
-  static std::uint32_t Hash(std::uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kFilterBits); }
+  static std::uint32_t Mix(std::uint32_t key) { return key * 0x9E3779B1u; }
+  static void Set(std::vector<std::uint64_t>& filter, std::uint32_t bit) { filter[bit >> 6] |= std::uint64_t{1} << (bit & 63); }
+  static bool Test(const std::uint64_t* filter, std::uint32_t bit) { return (filter[bit >> 6] >> (bit & 63)) & 1; }
 
   std::vector<Pattern> patterns;
   std::array<Group, 5> groups;  // by run length; 0 unused
@@ -172,10 +195,13 @@ struct PatternSet::Impl {
       p.anchor = best;
       p.value = std::move(c.value);
       Group& group = groups[length];
-      if (group.filter.empty()) group.filter.assign((std::size_t{1} << kFilterBits) / 64, 0);
+      if (group.small.empty()) {
+        group.small.assign((std::size_t{1} << kSmallBits) / 64, 0);
+        group.large.assign((std::size_t{1} << kLargeBits) / 64, 0);
+      }
       const std::uint32_t key = Load(p.value.data() + best, length);
-      const std::uint32_t h = Hash(key);
-      group.filter[h >> 6] |= std::uint64_t{1} << (h & 63);
+      Set(group.small, Mix(key) >> (32 - kSmallBits));
+      Set(group.large, Mix(key) >> (32 - kLargeBits));
       group.patterns[key].push_back(static_cast<std::uint32_t>(i));
     }
   }
@@ -187,18 +213,19 @@ struct PatternSet::Impl {
     return true;
   }
 
+  template <std::size_t length>
   void Scan(const Group& group, ByteView data, std::uint64_t from, std::vector<std::int64_t>& found,
             std::size_t& open) const {
     const auto bytes = data.span();
     const std::size_t size = bytes.size();
-    const std::size_t length = group.length;
     if (group.patterns.empty() || size < length || open == 0) return;
     const std::uint8_t* base = bytes.data();
-    const std::uint64_t* filter = group.filter.data();
+    const std::uint64_t* small = group.small.data();
+    const std::uint64_t* large = group.large.data();
     for (std::size_t at = static_cast<std::size_t>(from); at + length <= size; ++at) {
-      const std::uint32_t key = Load(base + at, length);
-      const std::uint32_t h = Hash(key);
-      if (!((filter[h >> 6] >> (h & 63)) & 1)) continue;
+      const std::uint32_t key = LoadFixed<length>(base + at);
+      const std::uint32_t h = Mix(key);
+      if (!Test(small, h >> (32 - kSmallBits)) || !Test(large, h >> (32 - kLargeBits))) continue;
       const auto it = group.patterns.find(key);
       if (it == group.patterns.end()) continue;
       for (const std::uint32_t index : it->second) {
@@ -228,7 +255,10 @@ std::vector<std::int64_t> PatternSet::FirstMatches(ByteView data, std::uint64_t 
   for (const auto& p : impl_->patterns) open += p.value.empty() ? 0 : 1;
   // Patterns are anchored at offsets at or after their start, so each pass over a run
   // length finds every pattern's first match in increasing order of start.
-  for (std::size_t g = 4; g >= 1; --g) impl_->Scan(impl_->groups[g], data, from, found, open);
+  impl_->Scan<4>(impl_->groups[4], data, from, found, open);
+  impl_->Scan<3>(impl_->groups[3], data, from, found, open);
+  impl_->Scan<2>(impl_->groups[2], data, from, found, open);
+  impl_->Scan<1>(impl_->groups[1], data, from, found, open);
   return found;
 }
 
