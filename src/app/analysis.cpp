@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "pe/debug_directory.h"
+#include "app/subroutine_names.h"
 #include "pe/exports.h"
 #include "signatures/markers.h"
 #include "text/text_ops.h"
@@ -80,6 +81,10 @@ class Driver {
 
     if (!Step("区段", 0.9)) return false;
     ReadSections();
+
+    if (!Step("反汇编", 0.92)) return false;
+    SweepCodeSection();
+    NameSubroutines(a_);
     Step("完成", 1.0);
     return true;
   }
@@ -90,6 +95,43 @@ class Driver {
     SectionTable table = ReadSectionTable(a_.file->View());
     a_.report.Table(ListId::PeInfo).InsertTop({kPlatformLabel, table.platform});
     a_.sections = std::move(table.sections);
+  }
+
+  // The last section named exactly ".text", else the first; its raw data, cut at the
+  // end of the file, swept for as many bytes as the length chooser says.
+  void SweepCodeSection() {
+    const ByteView file = a_.file->View();
+    const SectionEntry* code = nullptr;
+    for (const auto& s : a_.sections)
+      if (s.Name == ".text") code = &s;
+    if (!code && !a_.sections.empty()) code = &a_.sections.front();
+    ByteView bytes;
+    if (code && code->PointerToRawData >= 0 && code->SizeOfRawData > 0)
+      bytes = ByteView(file.Slice(static_cast<std::uint64_t>(code->PointerToRawData),
+                                  static_cast<std::uint64_t>(code->SizeOfRawData)));
+
+    a_.lengthText = options_.lengthText;
+    std::int64_t length = 0;
+    if (a_.lengthText == kWholeCodeSection) {
+      length = static_cast<std::int64_t>(bytes.size());
+    } else {
+      if (LeadingInteger(a_.lengthText) > static_cast<std::int64_t>(bytes.size()))
+        a_.lengthText = std::to_string(bytes.size());
+      length = LeadingInteger(a_.lengthText);
+    }
+
+    SweepInput in;
+    in.code = bytes;
+    in.basePosition = code ? static_cast<std::uint32_t>(code->VirtualAddress) : 0;
+    in.sweepLength = code ? length : 0;
+    in.mode = a_.headers.isPe32Plus ? DecodeMode::Bits64 : DecodeMode::Bits32;
+    in.imageBase = a_.imageBase;
+    in.imageSize = static_cast<std::uint32_t>(a_.headers.SizeOfImage);
+    in.wideAddresses = a_.headers.isPe32Plus;
+    in.keepInstructions = options_.keepInstructions;
+    SweepResult result = SweepCode(in);
+    a_.subroutines = std::move(result.subroutines);
+    a_.instructions = std::move(result.instructions);
   }
 
   // Each entry's first match past the headers, at the virtual address of the matched
@@ -119,6 +161,18 @@ class Driver {
 };
 
 }  // namespace
+
+std::int64_t LeadingInteger(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  std::int64_t value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+    value = std::min<std::int64_t>(value * 10 + (text[at] - '0'), std::int64_t{1} << 31);
+  value = negative ? -value : value;
+  return std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX);
+}
 
 AnalysisSnapshot AnalyseBytes(SharedFileBytes file, const std::filesystem::path& path,
                               const AnalysisOptions& options, const AnalysisControl& control) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/report.h"
+#include "disasm/subroutines.h"
 #include "pe/embedded_images.h"
 #include "pe/file_bytes.h"
 #include "pe/imports.h"
@@ -25,9 +26,18 @@ struct AnalysisOptions {
   // The text of the length chooser: a decimal count of bytes, or "整个.text" for the
   // whole code section.
   std::string lengthText = "2000";
+  // Keep every swept instruction in the snapshot (for listing them).
+  bool keepInstructions = false;
   // The signature files loaded at start-up; none when null.
   std::shared_ptr<const SignatureMatcher> signatures;
 };
+
+// The whole-section choice of the length chooser.
+inline constexpr const char* kWholeCodeSection = "整个.text";
+
+// The leading decimal integer of a text: blanks, one sign, then digits up to the first
+// other character; 0 when the text does not begin with a number. Clamped to 32 bits.
+std::int64_t LeadingInteger(std::string_view text);
 
 // Loads every *.esig file of a folder, in order of their names. `fileNameText` gives a
 // file name as the system's GBK text. A file that cannot be read counts as empty; a
@@ -53,6 +63,9 @@ struct Analysis {
   std::int32_t fileAlignment = 0;
   std::vector<SectionEntry> sections;  // the section table as the last read gave it
   std::vector<EmbeddedImage> images;   // in file order
+  std::vector<SubroutineEntry> subroutines;  // element i is row i of the subroutine list
+  std::vector<SweptInstruction> instructions;  // when the options asked for them
+  std::string lengthText;  // the length chooser's text after the analysis (it may be corrected)
   Report report;
 };
 

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <optional>
+#include <tuple>
 
 #include "app/analysis.h"
 #include "cli/encoding.h"
@@ -100,6 +101,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   AnalysisOptions options;
+  options.keepInstructions = o.disasm;
   options.lengthText = o.length == "whole" ? std::string(kWholeSection) : Utf8ToGbk(o.length);
   const std::filesystem::path esig = o.esig.empty() ? programDir / "esig" : PathFromArgument(o.esig);
   options.signatures = LoadSignatureFolder(esig, [](const std::filesystem::path& name) {
@@ -123,14 +125,21 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     for (const auto& name : o.pages) content.pages.push_back(FindListByCliName(name));
   }
 
-  const ReportTable& subs = analysis->report.Table(ListId::Subroutines);
-  for (const auto& [choice, option] : {std::pair{&o.listing, "--listing"}, std::pair{&o.pseudo, "--pseudo"}}) {
-    if (!SelectRows(*choice, subs.RowCount())) {
-      err << "tessor: " << option << " " << *choice << ": no such subroutine row (the file has "
-          << subs.RowCount() << ")\n";
+  const std::size_t rows = analysis->subroutines.size();
+  const auto listing_rows = SelectRows(o.listing, rows);
+  const auto pseudo_rows = SelectRows(o.pseudo, rows);
+  for (const auto& [selected, option, choice] :
+       {std::tuple{&listing_rows, "--listing", &o.listing}, std::tuple{&pseudo_rows, "--pseudo", &o.pseudo}}) {
+    if (!*selected) {
+      err << "tessor: " << option << " " << *choice << ": no such subroutine row (the file has " << rows << ")\n";
       return kExitUsage;
     }
   }
+  for (const std::size_t row : *listing_rows) {
+    const SubroutineEntry& entry = analysis->subroutines[row];
+    content.listings.push_back({row, entry.title, entry.listing});
+  }
+  for (const auto& i : analysis->instructions) content.disasm.push_back({i.position, i.length, i.dump, i.command});
 
   if (!o.exportImages.empty()) {
     const ExportResult result = ExportAllImages(*analysis, PathFromArgument(o.exportImages));

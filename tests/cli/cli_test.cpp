@@ -51,7 +51,7 @@ TEST_F(CliTest, BadUsageExitsTwoWithUsageOnStderr) {
       {"--encoding", "latin1", text_file},
       {"--frobnicate", text_file},
       {text_file, "second-file"},
-      {"--pseudo", "0", text_file},   // the file has no subroutine row 0
+      {"--pseudo", "1", text_file},   // the file has only the one empty row
       {"--listing", "x", text_file},
   };
   for (const auto& args : cases) {
