@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "app/analysis.h"
+#include "app/translation_jobs.h"
 #include "cli/encoding.h"
 #include "cli/output.h"
 
@@ -138,6 +139,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   for (const std::size_t row : *listing_rows) {
     const SubroutineEntry& entry = analysis->subroutines[row];
     content.listings.push_back({row, entry.title, entry.listing});
+  }
+  if (!pseudo_rows->empty()) {
+    const TranslationContext context = TranslationContextOf(*analysis);
+    for (const std::size_t row : *pseudo_rows) {
+      const SubroutineEntry& entry = analysis->subroutines[row];
+      content.pseudo.push_back({row, entry.title, TranslateListing(entry.listing, context)});
+    }
   }
   for (const auto& i : analysis->instructions) content.disasm.push_back({i.position, i.length, i.dump, i.command});
 

@@ -63,9 +63,10 @@ class Sweep {
     const std::uint32_t pos = Position(k);
     if (in_.keepInstructions) result_.instructions.push_back({pos, decoded_.length, decoded_.dump, decoded_.command});
     t_ = decoded_.command;
+    tAscii_ = true;  // the decoder writes ASCII; only the rewrites below bring in GBK text
 
     // Rewrites of every instruction.
-    if (DumpStarts(d, "0F8F")) t_ = "计次循环进入？";
+    if (DumpStarts(d, "0F8F")) SetT("计次循环进入？");
     if (DumpStarts(d, "8B")) ReplaceComma(t_, '=');
 
     if (t_ != "NOP") {
@@ -78,7 +79,7 @@ class Sweep {
 
   void IdiomRules(std::string_view d, std::uint32_t pos, std::uint64_t k) {
     std::string& listing = current_.listing;
-    if (DumpHas(d, "EB ")) t_ = ".计次循环尾()\r\n";
+    if (DumpHas(d, "EB ")) SetT(".计次循环尾()\r\n");
     if (countLoopArmed_ && d == "8D45 FC") {
       AppendLine(listing, ".计次循环首()");
       countLoopArmed_ = false;
@@ -96,7 +97,7 @@ class Sweep {
       AppendLine(listing, std::string(kHyphens29) + "for循环首()" + Hex8(pos));
       forLoopOpen_ = true;
     }
-    if (DumpStarts(d, "E9") && DumpEnds(d, "0000")) t_ = "跳出循环 ()";
+    if (DumpStarts(d, "E9") && DumpEnds(d, "0000")) SetT("跳出循环 ()");
     if (arrayArmed_ && arrayIndexArmed_ && DumpHas(d, "B8")) {
       AppendLine(listing, std::string(kHyphens27) + arrayBase_ + "[" + ReplaceAll(t_, "MOV EAX,", "", CaseMode::Sensitive) + "]");
       arrayIndexArmed_ = false;
@@ -109,16 +110,36 @@ class Sweep {
       arrayIndexArmed_ = true;
     }
     if (DumpHas(d, "837D")) LookAheadCondition(k);
-    if (Contains(t_, "SUB", CaseMode::Sensitive)) {
+    if (THas("SUB")) {
       ReplaceComma(t_, '-');
-      Replace(t_, "SUB", "");
+      RemoveFromT("SUB");
     }
-    if (Contains(t_, "ADD", CaseMode::Sensitive)) {
+    if (THas("ADD")) {
       ReplaceComma(t_, '+');
-      Replace(t_, "ADD", "");
+      RemoveFromT("ADD");
     }
-    if (Contains(t_, "MOV", CaseMode::Sensitive)) ReplaceComma(t_, '=');
-    if (Contains(t_, "CALL", CaseMode::Sensitive)) t_ += "()";
+    if (THas("MOV")) ReplaceComma(t_, '=');
+    if (THas("CALL")) t_ += "()";
+  }
+
+  // T as the rewrites set it; a text with GBK characters is searched by characters.
+  void SetT(std::string_view text) {
+    t_ = text;
+    tAscii_ = false;
+  }
+
+  // Case-sensitive containment in T. Over ASCII text a plain search equals the
+  // character-stepping one, and it is what almost every instruction needs.
+  bool THas(std::string_view part) const {
+    return tAscii_ ? t_.find(part) != std::string::npos : Contains(t_, part, CaseMode::Sensitive);
+  }
+
+  void RemoveFromT(std::string_view part) {
+    if (!tAscii_) {
+      Replace(t_, part, "");
+      return;
+    }
+    for (std::size_t at = t_.find(part); at != std::string::npos; at = t_.find(part, at)) t_.erase(at, part.size());
   }
 
   // A compare of a frame slot followed by a jump-if-not-zero announces a condition.
@@ -154,7 +175,14 @@ class Sweep {
   void ClosingRule(std::string_view d, std::uint32_t pos, std::uint64_t k) {
     const bool thunk = DumpHas(d, "FF25");
     if (d != "55" && d != "C3" && !thunk) return;
-    if (openCount_ > 1) result_.subroutines.push_back(current_);
+    if (openCount_ > 1) {
+      // The entry is handed over whole; the address and library stay for a thunk.
+      std::string address = current_.address, library = current_.library;
+      result_.subroutines.push_back(std::move(current_));
+      current_ = SubroutineEntry{};
+      current_.address = std::move(address);
+      current_.library = std::move(library);
+    }
     if (thunk) {
       current_.thunkLabel = "sub_" + Hex8(pos);
       current_.title = ".子程序 " + t_;
@@ -178,6 +206,7 @@ class Sweep {
   DecodedInstruction decoded_;
   DecodedInstruction lookAhead_;
   std::string t_;
+  bool tAscii_ = true;
   SweepResult result_;
   SubroutineEntry current_;
   std::int64_t openCount_ = 0;

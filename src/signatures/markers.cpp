@@ -1,5 +1,7 @@
 #include "signatures/markers.h"
 
+#include <cstring>
+
 #include "signatures/pattern_matcher.h"
 #include "text/hex.h"
 
@@ -70,12 +72,52 @@ const std::vector<MarkerEntry>& WholeFileMarkers() {
   return markers;
 }
 
+namespace {
+
+// Every whole-file marker is a short jump: one pass looks for the jump opcode with
+// memchr and compares the markers only where it stands. The result equals that of the
+// general matcher, which handles any table whose markers do not share a first byte.
+std::vector<bool> FindShortJumpMarkers(const std::vector<MarkerEntry>& markers, ByteView data) {
+  std::vector<bool> found(markers.size(), false);
+  const auto bytes = data.span();
+  std::size_t open = markers.size();
+  for (std::size_t at = 0; open > 0 && at < bytes.size();) {
+    const void* hit = std::memchr(bytes.data() + at, 0xEB, bytes.size() - at);
+    if (!hit) break;
+    at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - bytes.data());
+    const std::size_t left = bytes.size() - at;
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+      const auto& p = markers[i].pattern;
+      if (found[i] || p.size() > left || std::memcmp(bytes.data() + at, p.data(), p.size()) != 0) continue;
+      found[i] = true;
+      --open;
+    }
+    ++at;
+  }
+  return found;
+}
+
+bool AllStartWith(const std::vector<MarkerEntry>& markers, std::uint8_t first) {
+  for (const auto& m : markers)
+    if (m.pattern.empty() || m.pattern[0] != first) return false;
+  return true;
+}
+
+}  // namespace
+
 std::vector<std::array<std::string, 2>> ScanMarkers(ByteView file) {
   static const PatternSet head = ExactSet(HeadMarkers());
   static const PatternSet whole = ExactSet(WholeFileMarkers());
+  static const bool short_jumps = AllStartWith(WholeFileMarkers(), 0xEB);
   std::vector<std::array<std::string, 2>> rows;
   AppendFound(HeadMarkers(), head, ByteView(file.Slice(0, kHeadMarkerReach)), rows);
-  AppendFound(WholeFileMarkers(), whole, file, rows);
+  if (short_jumps) {
+    const auto found = FindShortJumpMarkers(WholeFileMarkers(), file);
+    for (std::size_t i = 0; i < found.size(); ++i)
+      if (found[i]) rows.push_back({WholeFileMarkers()[i].label, BytesToBraceText(WholeFileMarkers()[i].pattern)});
+  } else {
+    AppendFound(WholeFileMarkers(), whole, file, rows);
+  }
   return rows;
 }
 
