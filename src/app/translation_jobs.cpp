@@ -1,8 +1,10 @@
 #include "app/translation_jobs.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace tessor {
 
@@ -25,20 +27,54 @@ struct TranslationJobs::Shared {
   std::size_t running = 0;
 };
 
+// The worker threads, joined rather than detached: a thread that ends on its own while
+// the program goes on can hang the MinGW threads library under Wine. Finished workers
+// are joined at the next request, the rest when the object waits for them.
+struct TranslationJobs::Workers {
+  struct Worker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::vector<Worker> list;
+
+  void JoinFinished() {
+    for (auto it = list.begin(); it != list.end();) {
+      if (it->done->load()) {
+        it->thread.join();
+        it = list.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  void JoinAll() {
+    for (auto& w : list) w.thread.join();
+    list.clear();
+  }
+};
+
 // The translation context of one analysis, built once by the first job that needs it
 // and then read by every job of that analysis.
 struct TranslationJobs::ContextCell {
   explicit ContextCell(AnalysisSnapshot a) : analysis(std::move(a)) {}
+  // A lock and a flag rather than std::call_once: the MinGW threads library's once
+  // primitive can hang when several threads meet in it.
   const TranslationContext& Get() {
-    std::call_once(once, [this] { context = TranslationContextOf(*analysis); });
+    std::lock_guard lock(mutex);
+    if (!built) {
+      context = TranslationContextOf(*analysis);
+      built = true;
+    }
     return context;
   }
   const AnalysisSnapshot analysis;
-  std::once_flag once;
+  std::mutex mutex;
+  bool built = false;
   TranslationContext context;
 };
 
-TranslationJobs::TranslationJobs(Deliver deliver, Translator translate) : shared_(std::make_shared<Shared>()) {
+TranslationJobs::TranslationJobs(Deliver deliver, Translator translate)
+    : shared_(std::make_shared<Shared>()), workers_(std::make_unique<Workers>()) {
   shared_->deliver = std::move(deliver);
   shared_->translate = std::move(translate);
 }
@@ -64,7 +100,9 @@ std::uint64_t TranslationJobs::Select(AnalysisSnapshot analysis, std::int64_t ro
     std::lock_guard lock(shared_->runningLock);
     ++shared_->running;
   }
-  std::thread([shared = shared_, cell = context_, listing = std::move(listing), request] {
+  workers_->JoinFinished();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread([shared = shared_, cell = context_, listing = std::move(listing), request, done] {
     const std::string text = shared->translate(listing, cell->Get());
     {
       std::lock_guard lock(shared->deliverLock);
@@ -72,7 +110,9 @@ std::uint64_t TranslationJobs::Select(AnalysisSnapshot analysis, std::int64_t ro
     }
     std::lock_guard lock(shared->runningLock);
     if (--shared->running == 0) shared->idle.notify_all();
-  }).detach();
+    done->store(true);
+  });
+  workers_->list.push_back({std::move(thread), std::move(done)});
   return request;
 }
 
@@ -82,8 +122,11 @@ bool TranslationJobs::IsLatest(std::uint64_t request) const {
 }
 
 void TranslationJobs::WaitIdle() {
-  std::unique_lock lock(shared_->runningLock);
-  shared_->idle.wait(lock, [this] { return shared_->running == 0; });
+  {
+    std::unique_lock lock(shared_->runningLock);
+    shared_->idle.wait(lock, [this] { return shared_->running == 0; });
+  }
+  workers_->JoinAll();
 }
 
 }  // namespace tessor

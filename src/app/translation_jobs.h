@@ -50,7 +50,9 @@ class TranslationJobs {
  private:
   struct Shared;
   struct ContextCell;
+  struct Workers;
   std::shared_ptr<Shared> shared_;
+  std::unique_ptr<Workers> workers_;
   std::shared_ptr<ContextCell> context_;  // the context of the analysis selected last
 };
 

@@ -15,7 +15,22 @@ constexpr std::string_view kHyphens27 = "---------------------------";
 
 // Dump texts are uppercase hexadecimal, blanks and nothing else: plain byte searches
 // on them equal the character-stepping ones.
-bool DumpHas(std::string_view dump, std::string_view part) { return dump.find(part) != std::string_view::npos; }
+// A plain search for short texts: dumps and command texts are a few dozen bytes, where
+// an inline loop beats a library call.
+inline bool ShortHas(std::string_view text, std::string_view part) {
+  if (part.size() > text.size()) return false;
+  const char first = part[0];
+  const std::size_t last = text.size() - part.size();
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (text[i] != first) continue;
+    std::size_t k = 1;
+    while (k < part.size() && text[i + k] == part[k]) ++k;
+    if (k == part.size()) return true;
+  }
+  return false;
+}
+
+bool DumpHas(std::string_view dump, std::string_view part) { return ShortHas(dump, part); }
 bool DumpStarts(std::string_view dump, std::string_view part) { return dump.substr(0, part.size()) == part; }
 bool DumpEnds(std::string_view dump, std::string_view part) {
   return dump.size() >= part.size() && dump.substr(dump.size() - part.size()) == part;
@@ -131,7 +146,7 @@ class Sweep {
   // Case-sensitive containment in T. Over ASCII text a plain search equals the
   // character-stepping one, and it is what almost every instruction needs.
   bool THas(std::string_view part) const {
-    return tAscii_ ? t_.find(part) != std::string::npos : Contains(t_, part, CaseMode::Sensitive);
+    return tAscii_ ? ShortHas(t_, part) : Contains(t_, part, CaseMode::Sensitive);
   }
 
   void RemoveFromT(std::string_view part) {
